@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/registry/Hive.h"
+#include "platform/registry/Registry.h"
 #include "platform/registry/RegistryLocations.h"
 
 namespace quorvane {
@@ -52,10 +53,13 @@ class SettingsStore {
   std::string ReadStringUserFirst(std::string_view path, std::string_view name,
                                   std::string_view fallback) const;
 
-  const platform::RegistryLocations& locations() const { return locations_; }
+  const platform::RegistryLocations& locations() const { return registry_.locations(); }
+  // The registry underneath, for callers that need more than the store's
+  // operations (open handles, transactions).
+  const platform::Registry& registry() const { return registry_; }
 
  private:
-  platform::RegistryLocations locations_;
+  platform::Registry registry_;
 };
 
 }  // namespace quorvane

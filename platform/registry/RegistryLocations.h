@@ -17,7 +17,8 @@ struct RegistryLocations {
   std::string MachineHivePath() const;
   std::string UserHivePath() const;
   // The user hive of a uid as HKEY_USERS\S-1-22-1-<uid> opens it: the
-  // running uid's own, or the one under that account's home folder.
+  // running uid's own, or the one under that account's home folder;
+  // empty when the system knows no account of that uid.
   std::string UserHivePathFor(uid_t uid) const;
 };
 

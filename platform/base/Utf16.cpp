@@ -9,9 +9,9 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-// Decodes one code point at text[i]; advances i. Returns false for an
-// invalid sequence (i then moves past one byte).
-bool DecodeOne(std::string_view text, std::size_t& i, char32_t& cp) {
+}  // namespace
+
+bool DecodeUtf8(std::string_view text, std::size_t& i, char32_t& cp) {
   const auto byte = [&](std::size_t k) { return static_cast<std::uint8_t>(text[k]); };
   const std::uint8_t b0 = byte(i);
   std::size_t need = 0;
@@ -49,6 +49,8 @@ bool DecodeOne(std::string_view text, std::size_t& i, char32_t& cp) {
   return true;
 }
 
+namespace {
+
 void AppendUtf8(std::string& out, char32_t cp) {
   if (cp < 0x80) {
     out += static_cast<char>(cp);
@@ -73,7 +75,7 @@ std::size_t Utf16Length(std::string_view utf8) {
   std::size_t units = 0;
   for (std::size_t i = 0; i < utf8.size();) {
     char32_t cp = 0;
-    units += (DecodeOne(utf8, i, cp) && cp >= 0x10000) ? 2 : 1;
+    units += (DecodeUtf8(utf8, i, cp) && cp >= 0x10000) ? 2 : 1;
   }
   return units;
 }
@@ -83,7 +85,7 @@ std::u16string ToUtf16(std::string_view utf8) {
   out.reserve(utf8.size());
   for (std::size_t i = 0; i < utf8.size();) {
     char32_t cp = 0;
-    if (!DecodeOne(utf8, i, cp)) cp = kReplacement;
+    if (!DecodeUtf8(utf8, i, cp)) cp = kReplacement;
     if (cp >= 0x10000) {
       cp -= 0x10000;
       out += static_cast<char16_t>(0xD800 + (cp >> 10));
@@ -115,7 +117,7 @@ std::string ToUtf8(std::u16string_view utf16) {
 bool IsValidUtf8(std::string_view text) {
   for (std::size_t i = 0; i < text.size();) {
     char32_t cp = 0;
-    if (!DecodeOne(text, i, cp)) return false;
+    if (!DecodeUtf8(text, i, cp)) return false;
   }
   return true;
 }
@@ -126,7 +128,7 @@ std::string FoldCase(std::string_view utf8) {
   for (std::size_t i = 0; i < utf8.size();) {
     const std::size_t start = i;
     char32_t cp = 0;
-    if (!DecodeOne(utf8, i, cp)) {
+    if (!DecodeUtf8(utf8, i, cp)) {
       out.append(utf8.substr(start, i - start));
       continue;
     }

@@ -16,6 +16,10 @@ std::size_t Utf16Length(std::string_view utf8);
 std::u16string ToUtf16(std::string_view utf8);
 std::string ToUtf8(std::u16string_view utf16);
 
+// Decodes the code point at text[i] and moves i past it. An invalid
+// sequence gives false and moves i past one byte.
+bool DecodeUtf8(std::string_view text, std::size_t& i, char32_t& cp);
+
 // Strict validation, for input that must be refused rather than repaired.
 bool IsValidUtf8(std::string_view text);
 

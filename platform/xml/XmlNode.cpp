@@ -1,5 +1,7 @@
 #include "platform/xml/XmlNode.h"
 
+#include "platform/base/Utf16.h"
+
 #include <libxml/tree.h>
 
 namespace quorvane::platform::xml {
@@ -24,47 +26,6 @@ bool IsValidName(const std::string& name) {
 bool NameMatches(const xmlNode* node, std::string_view name) {
   if (name.empty() || name == "*") return true;
   return node->name != nullptr && name == reinterpret_cast<const char*>(node->name);
-}
-
-// Decodes one UTF-8 sequence at text[i]; false for an invalid one (i then
-// moves past one byte).
-bool DecodeUtf8(std::string_view text, std::size_t& i, char32_t& cp) {
-  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-  const unsigned char b0 = byte(i);
-  std::size_t need = 0;
-  char32_t min = 0;
-  if (b0 < 0x80) {
-    cp = b0;
-    ++i;
-    return true;
-  }
-  if ((b0 & 0xE0) == 0xC0) {
-    need = 1, cp = b0 & 0x1F, min = 0x80;
-  } else if ((b0 & 0xF0) == 0xE0) {
-    need = 2, cp = b0 & 0x0F, min = 0x800;
-  } else if ((b0 & 0xF8) == 0xF0) {
-    need = 3, cp = b0 & 0x07, min = 0x10000;
-  } else {
-    ++i;
-    return false;
-  }
-  if (i + need >= text.size()) {
-    ++i;
-    return false;
-  }
-  for (std::size_t k = 1; k <= need; ++k) {
-    if ((byte(i + k) & 0xC0) != 0x80) {
-      ++i;
-      return false;
-    }
-    cp = (cp << 6) | (byte(i + k) & 0x3F);
-  }
-  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-    ++i;
-    return false;
-  }
-  i += need + 1;
-  return true;
 }
 
 bool IsXmlChar(char32_t cp) {

@@ -6,7 +6,7 @@
 #include <sstream>
 #include <thread>
 
-#include "tests/platform/xml/TempDir.h"
+#include "tests/support/TempDir.h"
 
 namespace quorvane::platform::xml {
 namespace {
@@ -114,7 +114,7 @@ TEST(XmlDocument, SizeCapAppliesToMemoryAndFiles) {
   auto missing = Document::ParseFile(dir.File("missing.xml"));
   ASSERT_FALSE(missing.ok());
   EXPECT_NE(missing.error().message.find("missing.xml"), std::string::npos);
-  EXPECT_FALSE(Document::ParseFile(dir.path().string()).ok());
+  EXPECT_FALSE(Document::ParseFile(dir.path()).ok());
 }
 
 TEST(XmlDocument, RecoversBareAmpersandsOnlyWhenAsked) {

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "tests/platform/xml/TempDir.h"
+#include "tests/support/TempDir.h"
 
 namespace quorvane::platform::xml {
 namespace {

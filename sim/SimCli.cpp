@@ -27,10 +27,11 @@ Commands:
   serve [--seed N]        Run the simulator in the foreground until it is
                           stopped (Ctrl+C, SIGTERM or "q311-sim stop").
                           N seeds the remote's timing jitter.
-  press [--at WHERE] KEY  Press a key of the remote. WHERE is sensor (the
-                          default: the capture device's IR sensor takes the
-                          code while it is learning), box (the set-top box
-                          receives the key) or both.
+  press [--at WHERE] KEY  Press a key of the remote. WHERE is both (the
+                          default: the remote points at the box and the
+                          capture device's IR sensor), sensor (only the
+                          sensor, which takes the code while it is
+                          learning) or box.
                           Keys: 0-9 OK POWER PLUS100 DOT MENU EXIT GUIDE
                           INFO MUTE (also ENTER, +100 and .).
   status                  Show the box (power, channel, the number being
@@ -191,7 +192,7 @@ int RunSimCli(int argc, const char* const* argv, std::ostream& out, std::ostream
 
   std::string request;
   if (command == "press") {
-    std::string where = "sensor";
+    std::string where = "both";
     std::vector<std::string> keys;
     for (std::size_t i = 0; i < args.size(); ++i) {
       if (args[i] == "--at" && i + 1 < args.size()) {

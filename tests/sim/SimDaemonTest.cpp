@@ -158,7 +158,7 @@ TEST_F(SimDaemon, FrontEndDrivesTheSimulator) {
   EXPECT_EQ(run.out, "pressed POWER\n");
   EXPECT_EQ(Cli({"press", "4", "--at=box"}).status, 0);
   EXPECT_EQ(Cli({"press", "--at", "both", "2"}).status, 0);
-  EXPECT_EQ(Cli({"press", "MENU"}).status, 0);  // at the sensor only: the box does not see it
+  EXPECT_EQ(Cli({"press", "--at", "sensor", "MENU"}).status, 0);  // the box does not see it
 
   run = Cli({"status"});
   ASSERT_EQ(run.status, 0) << run.err;
@@ -236,7 +236,7 @@ TEST_F(SimDaemon, CaptureBackendThroughTheSocket) {
   ASSERT_EQ(learning->IRInit(filter), S_OK);
   auto learn = [&](const char* key) {
     EXPECT_EQ(learning->StartLearning(), S_OK);
-    const CliRun run = Cli({"press", key});
+    const CliRun run = Cli({"press", "--at", "sensor", key});
     EXPECT_EQ(run.out, std::string("pressed ") + key + " (the sensor took the code)\n");
     platform::IrCodeBytes code{};
     EXPECT_EQ(learning->GetLearnedCode(code.data(), 512), S_OK);

@@ -27,12 +27,6 @@ bool IsGone(const sdbus::BusError& error, int result) {
          error.HasName(SD_BUS_ERROR_DISCONNECTED) || error.HasName(SD_BUS_ERROR_NO_REPLY);
 }
 
-std::uint64_t MonotonicMicroseconds() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<std::uint64_t>(now.tv_sec) * 1000000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000u;
-}
-
 int AppendBox(sd_bus_message* call, const wire::SCHEDULE_PROGRAM_BOX& box) {
   const wire::BoxBytes bytes = wire::Encode(box);
   return sd_bus_message_append_array(call, 'y', bytes.data(), bytes.size());
@@ -373,18 +367,13 @@ int ScheduleProgramClient::Fd() const { return bus_ ? sd_bus_get_fd(bus_.get()) 
 
 short ScheduleProgramClient::Events() const {
   if (!bus_) return 0;
-  const int events = sd_bus_get_events(bus_.get());
-  return events < 0 ? POLLIN : static_cast<short>(events);
+  return sdbus::PollEvents(bus_.get());
 }
 
 std::optional<std::chrono::milliseconds> ScheduleProgramClient::Timeout() const {
   if (!pending_.empty()) return std::chrono::milliseconds(0);
   if (!bus_) return std::nullopt;
-  std::uint64_t due = 0;
-  if (sd_bus_get_timeout(bus_.get(), &due) < 0 || due == UINT64_MAX) return std::nullopt;
-  const std::uint64_t now = MonotonicMicroseconds();
-  if (due <= now) return std::chrono::milliseconds(0);
-  return std::chrono::milliseconds((due - now + 999) / 1000);
+  return sdbus::TimeUntilDue(bus_.get());
 }
 
 Status ScheduleProgramClient::Process() {

@@ -18,12 +18,6 @@ constexpr const char* kDestination = "org.freedesktop.login1";
 constexpr const char* kPath = "/org/freedesktop/login1";
 constexpr const char* kManager = "org.freedesktop.login1.Manager";
 
-std::uint64_t MonotonicMicroseconds() {
-  timespec now{};
-  ::clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<std::uint64_t>(now.tv_sec) * 1000000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000u;
-}
-
 const char* ModeName(InhibitMode mode) { return mode == InhibitMode::kBlock ? "block" : "delay"; }
 
 // Calls a manager method and keeps the reply in `reply` (when given).
@@ -157,18 +151,13 @@ int Logind::Fd() const { return bus_ ? sd_bus_get_fd(bus_.get()) : -1; }
 
 short Logind::Events() const {
   if (!bus_) return 0;
-  const int events = sd_bus_get_events(bus_.get());
-  return events < 0 ? POLLIN : static_cast<short>(events);
+  return sdbus::PollEvents(bus_.get());
 }
 
 std::optional<std::chrono::milliseconds> Logind::Timeout() const {
   if (!signals_.empty()) return std::chrono::milliseconds(0);
   if (!bus_) return std::nullopt;
-  std::uint64_t due = 0;
-  if (sd_bus_get_timeout(bus_.get(), &due) < 0 || due == UINT64_MAX) return std::nullopt;
-  const std::uint64_t now = MonotonicMicroseconds();
-  if (due <= now) return std::chrono::milliseconds(0);
-  return std::chrono::milliseconds((due - now + 999) / 1000);
+  return sdbus::TimeUntilDue(bus_.get());
 }
 
 Status Logind::Process() {

@@ -1,5 +1,8 @@
 #include "platform/winmsg/SdBus.h"
 
+#include <poll.h>
+#include <time.h>
+
 #include <cstring>
 
 namespace quorvane::platform::sdbus {
@@ -30,6 +33,22 @@ Status ProcessUntilIdle(sd_bus* bus) {
     if (result < 0) return ErrnoError("bus connection", result);
     if (result == 0) return Status::Ok();
   }
+}
+
+short PollEvents(sd_bus* bus) {
+  const int events = sd_bus_get_events(bus);
+  return events < 0 ? POLLIN : static_cast<short>(events);
+}
+
+std::optional<std::chrono::milliseconds> TimeUntilDue(sd_bus* bus) {
+  std::uint64_t due = 0;
+  if (sd_bus_get_timeout(bus, &due) < 0 || due == UINT64_MAX) return std::nullopt;
+  timespec now{};
+  ::clock_gettime(CLOCK_MONOTONIC, &now);
+  const std::uint64_t nowUs =
+      static_cast<std::uint64_t>(now.tv_sec) * 1000000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000u;
+  if (due <= nowUs) return std::chrono::milliseconds(0);
+  return std::chrono::milliseconds((due - nowUs + 999) / 1000);
 }
 
 }  // namespace quorvane::platform::sdbus

@@ -2,6 +2,8 @@
 // Ownership of sd-bus objects and the small steps every user of a
 // connection repeats.
 
+#include <chrono>
+#include <optional>
 #include <systemd/sd-bus.h>
 
 #include <memory>
@@ -52,5 +54,10 @@ Result<BusPtr> OpenSessionBus();
 // messages that arrived meanwhile sit in the read queue while the socket
 // is no longer readable; only this gets them handled.
 Status ProcessUntilIdle(sd_bus* bus);
+
+// What a poll loop waits for on the bus fd (POLLIN when sd-bus cannot say).
+short PollEvents(sd_bus* bus);
+// Time until sd-bus has something due (a call timing out), or nothing.
+std::optional<std::chrono::milliseconds> TimeUntilDue(sd_bus* bus);
 
 }  // namespace quorvane::platform::sdbus

@@ -44,12 +44,6 @@ std::optional<WindowMessage> ReadMessage(sd_bus_message* call) {
   return WindowMessage{message, wParam, lParam};
 }
 
-std::uint64_t MonotonicMicroseconds() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<std::uint64_t>(now.tv_sec) * 1000000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000u;
-}
-
 }  // namespace
 
 SendReply::SendReply(std::shared_ptr<WindowConnection> connection, sdbus::MessagePtr call)
@@ -181,18 +175,13 @@ int WindowEndpoint::Fd() const { return connection_->bus ? sd_bus_get_fd(connect
 
 short WindowEndpoint::Events() const {
   if (!connection_->bus) return 0;
-  const int events = sd_bus_get_events(connection_->bus.get());
-  return events < 0 ? POLLIN : static_cast<short>(events);
+  return sdbus::PollEvents(connection_->bus.get());
 }
 
 std::optional<std::chrono::milliseconds> WindowEndpoint::Timeout() const {
   if (!incoming_.empty()) return std::chrono::milliseconds(0);
   if (!connection_->bus) return std::nullopt;
-  std::uint64_t due = 0;
-  if (sd_bus_get_timeout(connection_->bus.get(), &due) < 0 || due == UINT64_MAX) return std::nullopt;
-  const std::uint64_t now = MonotonicMicroseconds();
-  if (due <= now) return std::chrono::milliseconds(0);
-  return std::chrono::milliseconds((due - now + 999) / 1000);
+  return sdbus::TimeUntilDue(connection_->bus.get());
 }
 
 Status WindowEndpoint::Process() {

@@ -18,12 +18,6 @@ namespace automation = quorvane::automation;
 
 namespace {
 
-std::uint64_t MonotonicMicroseconds() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<std::uint64_t>(now.tv_sec) * 1000000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000u;
-}
-
 bool IsOneOf(const char* text, std::initializer_list<const char*> choices) {
   if (text == nullptr) return false;
   return std::any_of(choices.begin(), choices.end(), [text](const char* c) { return std::strcmp(text, c) == 0; });
@@ -244,16 +238,14 @@ void AutomationServer::ProcessFromLoop() {
 void AutomationServer::Rearm() {
   if (!attached_ || !connection_->bus) return;
   sd_bus* bus = connection_->get();
-  const int events = sd_bus_get_events(bus);
-  (void)loop_.ChangeWatch(watch_, events < 0 ? POLLIN : static_cast<short>(events));
+  (void)loop_.ChangeWatch(watch_, sdbus::PollEvents(bus));
   const platform::EventLoop::TimerKey key{reinterpret_cast<std::uintptr_t>(this), 1};
-  std::uint64_t due = 0;
-  if (sd_bus_get_timeout(bus, &due) < 0 || due == UINT64_MAX) {
+  const auto due = sdbus::TimeUntilDue(bus);
+  if (!due) {
     loop_.KillTimer(key);
     return;
   }
-  const std::uint64_t now = MonotonicMicroseconds();
-  const auto wait = std::chrono::milliseconds(due <= now ? 0 : (due - now + 999) / 1000);
+  const auto wait = *due;
   const auto alive = alive_;
   loop_.SetTimer(key, wait, [this, alive, key] {
     if (!*alive) return;

@@ -12,6 +12,7 @@
 #include "sim/SimServer.h"
 #include "sim/SimulatedHardware.h"
 #include "sim/StatusWire.h"
+#include "sim/TeachCommand.h"
 
 namespace quorvane::sim {
 namespace {
@@ -34,6 +35,9 @@ Commands:
                           learning) or box.
                           Keys: 0-9 OK POWER PLUS100 DOT MENU EXIT GUIDE
                           INFO MUTE (also ENTER, +100 and .).
+  teach FILE              Write a key file with this remote's keys in
+                          their key positions (0-9, OK, POWER, PLUS100,
+                          DOT), as learning them one by one would.
   status                  Show the box (power, channel, the number being
                           typed, settings), the capture device (selected
                           input, signal, occupied, sensor) and the keys the
@@ -183,6 +187,13 @@ int RunSimCli(int argc, const char* const* argv, std::ostream& out, std::ostream
   }
   if (socket.empty()) socket = platform::SimulatorSocketPath();
   if (command == "serve") return Serve(socket, args, out, err);
+  if (command == "teach") {
+    if (args.size() != 1) {
+      err << "q311-sim: teach takes the key file to write (see q311-sim --help)\n";
+      return 1;
+    }
+    return RunTeach(args[0], out, err);
+  }
 
   auto fail = [&](const std::string& message) {
     err << "q311-sim: " << message << "\n";

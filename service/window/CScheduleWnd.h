@@ -29,6 +29,8 @@
 
 namespace TESKTV::SERVICE {
 
+class PowerManager;
+
 enum class ControlRole { kAP, kQuick };
 
 // The local application data folder of `user`: the process's own for its
@@ -43,7 +45,8 @@ class CScheduleWnd {
     ServiceLog* log = nullptr;  // the process's log when null
     // The machine registry; the locations from the environment when empty.
     std::optional<quorvane::platform::RegistryLocations> registry;
-    // Creates the one-shot timers; without it no timer is made.
+    // Creates the one-shot timers (a timer that cannot wake the system
+    // still fires while it is awake); the system's alarm timers when null.
     quorvane::platform::WakeTimerFactory* wakeTimers = nullptr;
     bool is64BitSystem = false;
   };
@@ -114,15 +117,11 @@ class CScheduleWnd {
   quorvane::platform::EventLoop& Loop() const { return loop_; }
 
  private:
-  // The timer slots of the window.
-  enum class TimerSlot { kSleepAction, kStartAP, kWakeUp };
-
   void WindowProc(const PostedMessage& message);
   void PostReload();
   void Reload();
   std::int64_t Now() const;
   std::uintptr_t TimerOwner() const { return reinterpret_cast<std::uintptr_t>(this); }
-  std::unique_ptr<CTeskTimer>& Slot(TimerSlot slot);
   CTeskTimer* CreateTimer(std::int32_t kind, std::int64_t seconds);
 
   // The recording sequence and power actions (CScheduleWndSequence.cpp).
@@ -154,6 +153,17 @@ class CScheduleWnd {
   std::int32_t pendingCategory_ = -1;
   std::int32_t countdown_ = 0;
   bool countdownFirst_ = false;
+
+  // The recording sequence and the power management with what they drive
+  // (box control, the launcher, logind, the wake timers); made last, from
+  // the members above, and destroyed first (CScheduleWndSequence.cpp).
+  struct Recording;
+  struct RecordingDeleter {
+    void operator()(Recording* recording) const;
+  };
+  std::unique_ptr<Recording, RecordingDeleter> MakeRecording();
+  PowerManager& Power();
+  std::unique_ptr<Recording, RecordingDeleter> recording_{MakeRecording()};
 };
 
 }  // namespace TESKTV::SERVICE

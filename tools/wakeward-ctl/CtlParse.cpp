@@ -211,6 +211,10 @@ wire::SCHEDULE_PROGRAM_BOX NewScheduleBox() {
   box.interval = wire::ONCE;
   box.timelen = 30;
   box.bIsCbr = 1;
+  // The recording program needs a video bit rate; the scheduler's default.
+  box.lVideoAverageBitRate = 8000;
+  box.lVideoMaxBitRate = 8000;
+  box.lVideoMinBitRate = 8000;
   box.lAudioFormat = 1;
   box.lAudioBitRate = 64;
   box.bEnablePreview = 1;

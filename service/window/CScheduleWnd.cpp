@@ -45,16 +45,11 @@ CScheduleWnd::CScheduleWnd(Dependencies deps)
       wakeTimers_(deps.wakeTimers),
       is64BitSystem_(deps.is64BitSystem),
       settings_(WindowSettings::Read(registry_, log_)),
-      poster_(*deps.loop, [this](const PostedMessage& message) { WindowProc(message); }) {
-  countdown_ = static_cast<std::int32_t>(settings_.countDownSec);
-}
+      poster_(*deps.loop, [this](const PostedMessage& message) { WindowProc(message); }) {}
 
 CScheduleWnd::~CScheduleWnd() {
   poster_.Close();
   loop_.KillTimers(TimerOwner());
-  sleepTimer_.reset();
-  startApTimer_.reset();
-  wakeUpTimer_.reset();
   monitor_.reset();
 }
 

@@ -146,14 +146,6 @@ class CScheduleWnd {
   std::shared_ptr<IScheduleProgram> quickControl_;
   std::string beginAP_;
 
-  // Power management state.
-  std::unique_ptr<CTeskTimer> sleepTimer_;
-  std::unique_ptr<CTeskTimer> startApTimer_;
-  std::unique_ptr<CTeskTimer> wakeUpTimer_;
-  std::int32_t pendingCategory_ = -1;
-  std::int32_t countdown_ = 0;
-  bool countdownFirst_ = false;
-
   // The recording sequence and the power management with what they drive
   // (box control, the launcher, logind, the wake timers); made last, from
   // the members above, and destroyed first (CScheduleWndSequence.cpp).

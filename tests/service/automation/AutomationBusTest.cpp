@@ -13,6 +13,7 @@
 #include "platform/winmsg/SdBus.h"
 #include "tests/service/automation/AutomationTestSupport.h"
 #include "tests/service/automation/ServiceProcess.h"
+#include "tests/support/IsolatedLocations.h"
 #include "tests/support/PrivateBus.h"
 #include "tests/support/TempDir.h"
 
@@ -28,11 +29,7 @@ class AutomationBusTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(bus_.ok()) << bus_.error();
-    ::setenv("XDG_DATA_HOME", (folder_.path() + "/data").c_str(), 1);
-    ::setenv("XDG_CONFIG_HOME", (folder_.path() + "/config").c_str(), 1);
-    ::setenv("QUORVANE_MACHINE_DIR", (folder_.path() + "/machine").c_str(), 1);
-    // No system bus: the service and its clients meet on the private one.
-    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + folder_.path() + "/no-system-bus").c_str(), 1);
+    UseLocationsIn(folder_.path());
     ASSERT_TRUE(service_.Start()) << service_.Output();
   }
 

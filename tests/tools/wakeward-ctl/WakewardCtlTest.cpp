@@ -6,6 +6,7 @@
 
 #include "interface/client/ScheduleProgramClient.h"
 #include "tests/service/automation/ServiceProcess.h"
+#include "tests/support/IsolatedLocations.h"
 #include "tests/support/PrivateBus.h"
 #include "tests/support/TempDir.h"
 #include "tools/wakeward-ctl/CtlParse.h"
@@ -37,10 +38,7 @@ class WakewardCtlTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(bus_.ok()) << bus_.error();
-    ::setenv("XDG_DATA_HOME", (folder_.path() + "/data").c_str(), 1);
-    ::setenv("XDG_CONFIG_HOME", (folder_.path() + "/config").c_str(), 1);
-    ::setenv("QUORVANE_MACHINE_DIR", (folder_.path() + "/machine").c_str(), 1);
-    ::setenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + folder_.path() + "/no-system-bus").c_str(), 1);
+    UseLocationsIn(folder_.path());
     ASSERT_TRUE(service_.Start()) << service_.Output();
     // Holds an instance, so that the service outlives each command's own.
     auto holder = automation::ScheduleProgramClient::Connect();
